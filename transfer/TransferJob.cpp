@@ -1,0 +1,3 @@
+#include "transfer/TransferJob.h"
+
+TransferJob g_job;
