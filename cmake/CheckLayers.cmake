@@ -1,3 +1,4 @@
+cmake_minimum_required(VERSION 3.25)
 # Fails when a program folder includes anything but our own headers, the
 # top-level platform/ and framework/ headers and the C++ standard library:
 # no Qt, no system header, no platform backend, no conditional on the OS.

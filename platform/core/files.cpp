@@ -3,6 +3,7 @@
 #include "platform/core/handles.h"
 
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 
 namespace platform {
@@ -15,6 +16,19 @@ std::shared_ptr<FileObject> fileOf(HANDLE handle) {
     auto file = LookupAs<FileObject>(handle);
     if (!file) SetLastError(ERROR_INVALID_HANDLE);
     return file;
+}
+
+// The ANSI calls take at most MAX_PATH - 1 characters.
+bool pathFits(LPCSTR path) {
+    if (!path) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    if (std::strlen(path) >= MAX_PATH) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    return true;
 }
 
 std::shared_ptr<Backend> backendOrFail() {
@@ -48,10 +62,7 @@ void SetLastError(DWORD dwErrCode) { t_lastError = dwErrCode; }
 
 HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode, LPSECURITY_ATTRIBUTES,
                    DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE) {
-    if (!lpFileName) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (!pathFits(lpFileName)) return INVALID_HANDLE_VALUE;
     auto backend = backendOrFail();
     if (!backend) return INVALID_HANDLE_VALUE;
     auto file = backend->CreateFile(lpFileName, dwDesiredAccess, dwShareMode, dwCreationDisposition,
@@ -146,12 +157,13 @@ BOOL CloseHandle(HANDLE hObject) {
 
 BOOL DeleteFileA(LPCSTR lpFileName) {
     auto backend = backendOrFail();
-    if (!backend || !lpFileName) return FALSE;
+    if (!pathFits(lpFileName) || !backend) return FALSE;
     return backend->DeleteFile(lpFileName) ? TRUE : FALSE;
 }
 
 BOOL GetFileAttributesExA(LPCSTR lpFileName, GET_FILEEX_INFO_LEVELS fInfoLevelId, LPVOID lpFileInformation) {
-    if (!lpFileName || fInfoLevelId != GetFileExInfoStandard || !lpFileInformation) {
+    if (!pathFits(lpFileName)) return FALSE;
+    if (fInfoLevelId != GetFileExInfoStandard || !lpFileInformation) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
@@ -163,7 +175,8 @@ BOOL GetFileAttributesExA(LPCSTR lpFileName, GET_FILEEX_INFO_LEVELS fInfoLevelId
 }
 
 HANDLE FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
-    if (!lpFileName || !lpFindFileData) {
+    if (!pathFits(lpFileName)) return INVALID_HANDLE_VALUE;
+    if (!lpFindFileData) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }

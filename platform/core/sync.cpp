@@ -115,15 +115,19 @@ class NamedMutex : public KernelObject {
 public:
     explicit NamedMutex(int fd) : fd_(fd) {}
     ~NamedMutex() override {
-        if (fd_ >= 0) {
-            ::shutdown(fd_, SHUT_RDWR);  // wakes the listener so that it ends
-            ::close(fd_);
-        }
+        if (fd_ < 0) return;
+        // Wake the listener and wait for it: the name is free only once no
+        // call holds the socket any more.
+        ::shutdown(fd_, SHUT_RDWR);
+        if (server_.joinable()) server_.join();
+        ::close(fd_);
     }
     int fd() const { return fd_; }
+    void Serve(std::thread server) { server_ = std::move(server); }
 
 private:
     int fd_;
+    std::thread server_;
 };
 
 std::mutex g_instanceLock;
@@ -162,8 +166,8 @@ namespace {
 
 // The first instance listens on its mutex name; whoever connects asks it to
 // come to the front.
-void serveActivations(int listenFd) {
-    std::thread([listenFd] {
+std::thread serveActivations(int listenFd) {
+    return std::thread([listenFd] {
         for (;;) {
             int client = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
             if (client < 0) {
@@ -182,7 +186,7 @@ void serveActivations(int listenFd) {
                 if (handler) handler();
             }
         }
-    }).detach();
+    });
 }
 
 }  // namespace
@@ -319,8 +323,9 @@ HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR lpName) {
         return handle;
     }
     ::listen(fd, 4);
-    serveActivations(fd);
-    HANDLE handle = AddHandle(std::make_shared<NamedMutex>(fd));
+    auto mutex = std::make_shared<NamedMutex>(fd);
+    mutex->Serve(serveActivations(fd));
+    HANDLE handle = AddHandle(mutex);
     SetLastError(ERROR_SUCCESS);
     return handle;
 }
