@@ -4,7 +4,7 @@
 #include "platform/resources.h"
 #include "res/artwork_files.h"
 #include "res/embedded.h"
-#include "res/images.h"
+#include "framework/images.h"
 #include "res/strings.h"
 #include "res/version.h"
 

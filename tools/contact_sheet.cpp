@@ -8,8 +8,8 @@
 //   animation_zoom.png        first, middle and last frames at 4x
 #include "png.h"
 #include "res/artwork_files.h"
-#include "res/avi.h"
-#include "res/images.h"
+#include "framework/avi.h"
+#include "framework/images.h"
 #include "res/resources.h"
 
 #include <cstdio>

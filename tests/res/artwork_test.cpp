@@ -2,9 +2,9 @@
 // our own decoders, and compared with what the generator draws.
 #include "artwork/pictures.h"
 #include "res/artwork_files.h"
-#include "res/avi.h"
+#include "framework/avi.h"
 #include "res/embedded.h"
-#include "res/images.h"
+#include "framework/images.h"
 #include "res/resource.h"
 #include "res/resources.h"
 

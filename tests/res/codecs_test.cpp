@@ -1,8 +1,8 @@
 // The picture decoders on hand-made data: every RLE8 escape, broken input,
 // and the encoder's output read back.
 #include "artwork/encode.h"
-#include "res/avi.h"
-#include "res/images.h"
+#include "framework/avi.h"
+#include "framework/images.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // the .bmp, .ico and RLE8 .avi writers.
 #pragma once
 
-#include "res/images.h"
+#include "framework/images.h"
 
 #include <cstdint>
 #include <vector>

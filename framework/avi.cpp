@@ -1,5 +1,5 @@
 // AVI reader and RLE8 decoder.
-#include "res/avi.h"
+#include "framework/avi.h"
 
 #include <cstring>
 

@@ -1,8 +1,8 @@
 // Bitmap and icon readers. Every offset is checked against the data's size
 // before it is read: the data may come from anywhere.
-#include "res/images.h"
+#include "framework/images.h"
 
-#include "res/avi.h"
+#include "framework/avi.h"
 
 #include <cstring>
 

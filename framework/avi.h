@@ -3,7 +3,7 @@
 // animation control plays them.
 #pragma once
 
-#include "res/images.h"
+#include "framework/images.h"
 
 #include <cstddef>
 #include <vector>
