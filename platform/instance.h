@@ -1,17 +1,23 @@
 // The single-instance channel behind a named mutex: the process that created
-// the mutex first listens on its name, and a later process can ask it to
-// bring its window to the front. Used by the UI backend, not by the program.
+// the mutex first listens on its name, and a later process can send it a
+// short request (to bring its window forward). Used by the UI backend, not
+// by the program.
 #pragma once
 
 #include <functional>
+#include <string>
 
 namespace platform {
 
-// Called on a background thread of the first instance when a later one asks.
-void SetActivateHandler(std::function<void()> handler);
+// Called on a background thread of the first instance with each request.
+void SetActivateHandler(std::function<void(const std::string& request)> handler);
 
-// Asks the process holding the named mutex to come forward; false when no
+// Sends a request to the process holding the named mutex; false when no
 // process holds it.
-bool ActivateOtherInstance(const char* mutexName);
+bool ActivateOtherInstance(const char* mutexName, const std::string& request);
+
+// The name of the last named mutex this process found held by another
+// process; empty when none.
+std::string ContestedMutexName();
 
 }  // namespace platform

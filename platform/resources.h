@@ -19,8 +19,11 @@ struct ResourceEntry {
     DWORD size;
 };
 
-// Adds entries to the module's resources; the arrays must outlive the process.
+// Adds entries to the module's resources; the arrays must outlive their
+// registration. An entry registered later hides an earlier one of the same
+// type, id and language until it is removed again.
 void RegisterResources(const ResourceEntry* entries, size_t count);
+void RemoveResources(const ResourceEntry* entries, size_t count);
 
 // The interface language from locale variables as the C library reads them
 // for messages: LC_ALL, LC_MESSAGES, LANG, and LANGUAGE unless the locale is

@@ -6,6 +6,7 @@
 #include "res/embedded.h"
 #include "framework/images.h"
 #include "res/strings.h"
+#include "res/templates.h"
 #include "res/version.h"
 
 #include <cstring>
@@ -71,6 +72,9 @@ void InstallResources() {
     }
 
     add(entries, RT_VERSION, VS_VERSION_INFO, keep(BuildVersionResource(g_versionInfo)));
+    // The framework builds its dialogs from these records.
+    for (const DialogTemplate* t : {&g_mainDialog, &g_aboutDialog})
+        entries.push_back({RT_DIALOG, t->id, kEnglish, reinterpret_cast<const BYTE*>(t), (DWORD)sizeof *t});
 
     WORD nextImage = 1;
     for (const ArtworkFile& art : kArtworkFiles) {

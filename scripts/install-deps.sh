@@ -7,6 +7,9 @@ packages=(
   build-essential cmake ninja-build pkg-config
   googletest libgtest-dev libgmock-dev
   zlib1g-dev
+  qt6-base-dev libgl-dev
+  fonts-dejavu-core fonts-noto-cjk
+  xvfb xauth
   e2fsprogs dosfstools util-linux
 )
 

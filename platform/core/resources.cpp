@@ -7,13 +7,14 @@
 #include <mutex>
 #include <string>
 #include <strings.h>
+#include <list>
 #include <vector>
 
 namespace platform {
 namespace {
 
 std::mutex g_lock;
-std::vector<ResourceEntry> g_entries;
+std::list<ResourceEntry> g_entries;  // a found entry stays where it is
 
 bool sameType(LPCSTR a, LPCSTR b) {
     if (IS_INTRESOURCE(a) || IS_INTRESOURCE(b)) return a == b;
@@ -22,8 +23,8 @@ bool sameType(LPCSTR a, LPCSTR b) {
 
 const ResourceEntry* find(LPCSTR type, WORD id, LANGID language) {
     std::lock_guard<std::mutex> guard(g_lock);
-    for (const ResourceEntry& e : g_entries)
-        if (e.id == id && e.language == language && sameType(e.type, type)) return &e;
+    for (auto e = g_entries.rbegin(); e != g_entries.rend(); ++e)
+        if (e->id == id && e->language == language && sameType(e->type, type)) return &*e;
     return nullptr;
 }
 
@@ -33,8 +34,8 @@ const ResourceEntry* findBest(LPCSTR type, WORD id, LANGID language) {
     for (LANGID l : tries)
         if (const ResourceEntry* e = find(type, id, l)) return e;
     std::lock_guard<std::mutex> guard(g_lock);
-    for (const ResourceEntry& e : g_entries)
-        if (e.id == id && sameType(e.type, type)) return &e;
+    for (auto e = g_entries.rbegin(); e != g_entries.rend(); ++e)
+        if (e->id == id && sameType(e->type, type)) return &*e;
     return nullptr;
 }
 
@@ -51,6 +52,16 @@ bool set(const char* v) { return v && *v; }
 void RegisterResources(const ResourceEntry* entries, size_t count) {
     std::lock_guard<std::mutex> guard(g_lock);
     g_entries.insert(g_entries.end(), entries, entries + count);
+}
+
+void RemoveResources(const ResourceEntry* entries, size_t count) {
+    std::lock_guard<std::mutex> guard(g_lock);
+    for (size_t i = 0; i < count; ++i)
+        for (auto e = g_entries.begin(); e != g_entries.end(); ++e)
+            if (e->data == entries[i].data && e->id == entries[i].id && sameType(e->type, entries[i].type)) {
+                g_entries.erase(e);
+                break;
+            }
 }
 
 LANGID InterfaceLanguageFromEnvironment(const char* language, const char* lcAll, const char* lcMessages,

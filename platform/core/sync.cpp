@@ -13,6 +13,7 @@
 #include <thread>
 
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 #include <cstring>
@@ -131,7 +132,8 @@ private:
 };
 
 std::mutex g_instanceLock;
-std::function<void()> g_activateHandler;
+std::function<void(const std::string&)> g_activateHandler;
+std::string g_contestedMutex;
 
 sockaddr_un abstractAddress(const std::string& name, socklen_t* length) {
     sockaddr_un address{};
@@ -146,18 +148,24 @@ sockaddr_un abstractAddress(const std::string& name, socklen_t* length) {
 
 }  // namespace
 
-void SetActivateHandler(std::function<void()> handler) {
+void SetActivateHandler(std::function<void(const std::string&)> handler) {
     std::lock_guard<std::mutex> guard(g_instanceLock);
     g_activateHandler = std::move(handler);
 }
 
-bool ActivateOtherInstance(const char* mutexName) {
+std::string ContestedMutexName() {
+    std::lock_guard<std::mutex> guard(g_instanceLock);
+    return g_contestedMutex;
+}
+
+bool ActivateOtherInstance(const char* mutexName, const std::string& request) {
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
     socklen_t length = 0;
     sockaddr_un address = abstractAddress(mutexName, &length);
+    std::string line = request + "\n";
     bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
-              ::send(fd, "raise\n", 6, MSG_NOSIGNAL) == 6;
+              ::send(fd, line.data(), line.size(), MSG_NOSIGNAL) == (ssize_t)line.size();
     ::close(fd);
     return ok;
 }
@@ -174,16 +182,25 @@ std::thread serveActivations(int listenFd) {
                 if (errno == EINTR) continue;
                 return;  // the mutex was closed
             }
-            char buffer[16];
-            ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+            // One short line; a client that sends nothing is not waited for long.
+            timeval wait{2, 0};
+            ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+            std::string request;
+            char buffer[256];
+            ssize_t n;
+            while (request.size() < 1024 && (n = ::recv(client, buffer, sizeof buffer, 0)) > 0) {
+                request.append(buffer, (size_t)n);
+                if (request.find('\n') != std::string::npos) break;
+            }
             ::close(client);
-            if (n > 0) {
-                std::function<void()> handler;
+            if (size_t end = request.find('\n'); end != std::string::npos) {
+                request.resize(end);
+                std::function<void(const std::string&)> handler;
                 {
                     std::lock_guard<std::mutex> guard(g_instanceLock);
                     handler = g_activateHandler;
                 }
-                if (handler) handler();
+                if (handler) handler(request);
             }
         }
     });
@@ -318,6 +335,10 @@ HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR lpName) {
             return nullptr;
         }
         // Another process holds the name: a handle all the same, as Windows gives.
+        {
+            std::lock_guard<std::mutex> guard(g_instanceLock);
+            g_contestedMutex = lpName;
+        }
         HANDLE handle = AddHandle(std::make_shared<NamedMutex>(-1));
         SetLastError(ERROR_ALREADY_EXISTS);
         return handle;

@@ -106,10 +106,10 @@ TEST(NamedMutex, ASecondCreatorLearnsItExistsAndCanRaiseTheFirst) {
     const char* name = "CORVANE_TEST_MUTEX_";
     std::mutex lock;
     std::condition_variable cv;
-    int raised = 0;
-    platform::SetActivateHandler([&] {
+    std::string asked;
+    platform::SetActivateHandler([&](const std::string& request) {
         std::lock_guard<std::mutex> guard(lock);
-        ++raised;
+        asked = request;
         cv.notify_all();
     });
     HANDLE first = CreateMutexA(nullptr, FALSE, name);
@@ -121,22 +121,23 @@ TEST(NamedMutex, ASecondCreatorLearnsItExistsAndCanRaiseTheFirst) {
     if (child == 0) {
         HANDLE again = CreateMutexA(nullptr, FALSE, name);
         bool exists = again != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
-        bool asked = platform::ActivateOtherInstance(name);
-        _exit(exists && asked ? 0 : 1);
+        bool sent = platform::ContestedMutexName() == name && platform::ActivateOtherInstance(name, "raise Corvane");
+        _exit(exists && sent ? 0 : 1);
     }
     int status = -1;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     {
         std::unique_lock<std::mutex> guard(lock);
-        EXPECT_TRUE(cv.wait_for(guard, std::chrono::seconds(10), [&] { return raised == 1; }));
+        EXPECT_TRUE(cv.wait_for(guard, std::chrono::seconds(10), [&] { return !asked.empty(); }));
+        EXPECT_EQ(asked, "raise Corvane");
     }
 
     // Once the holder lets go, the next creator is first again.
     CloseHandle(first);
     HANDLE fresh = CreateMutexA(nullptr, FALSE, name);
     EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
-    EXPECT_FALSE(platform::ActivateOtherInstance("CORVANE_NOBODY_HOLDS_THIS_"));
+    EXPECT_FALSE(platform::ActivateOtherInstance("CORVANE_NOBODY_HOLDS_THIS_", "raise Corvane"));
     CloseHandle(fresh);
     platform::SetActivateHandler(nullptr);
 }
