@@ -1,8 +1,10 @@
 // The main dialog: its controls, start-up and message routing.
 #include "ui/CorvaneDlg.h"
 
+#include "device/DriveTable.h"
 #include "transfer/TransferJob.h"
 
+#include <cstdlib>
 #include <cstring>
 
 CCorvaneDlg::CCorvaneDlg(CWnd* pParent) : CDialog(IDD_MAIN, pParent) { m_hIcon = AfxGetApp()->LoadIcon(IDI_APP); }
@@ -26,6 +28,9 @@ ON_WM_PAINT()
 ON_WM_QUERYDRAGICON()
 ON_BN_CLICKED(IDC_QUIT, CCorvaneDlg::OnQuit)
 ON_BN_CLICKED(IDC_BROWSE, CCorvaneDlg::OnBrowse)
+ON_BN_CLICKED(IDC_REFRESH, CCorvaneDlg::OnRefresh)
+ON_CBN_SELCHANGE(IDC_DRIVE, CCorvaneDlg::OnSelchangeDrive)
+ON_CBN_EDITCHANGE(IDC_DRIVE, CCorvaneDlg::OnEditchangeDrive)
 ON_WM_HELPINFO()
 END_MESSAGE_MAP()
 
@@ -59,6 +64,13 @@ BOOL CCorvaneDlg::OnInitDialog() {
         m_toolTip.AddTool(GetDlgItem(tip.control), g_job.m_strMessage, nullptr, 0);
     }
 
+    std::memset(g_driveTable, 0, sizeof g_driveTable);
+    // A dialog opened again takes over the buffers of the one before.
+    std::free(g_pDiskLayout);
+    std::free(g_pVolumeLayout);
+    g_pDiskLayout = static_cast<BYTE*>(std::calloc(1, LAYOUT_BUFFER_SIZE));
+    g_pVolumeLayout = static_cast<BYTE*>(std::calloc(1, LAYOUT_BUFFER_SIZE));
+
     SetDlgItemText(IDC_FILE_NAME, "C:\\Drive.bin");
     m_progress.SetRange(0, 100);
     ShowVersionLabel();
@@ -78,6 +90,10 @@ BOOL CCorvaneDlg::OnInitDialog() {
     m_hIconRefresh = AfxGetApp()->LoadIcon(IDI_REFRESH);
     m_hIconRefreshBusy = AfxGetApp()->LoadIcon(IDI_REFRESH_BUSY);
     m_btnRefresh.SetIcon(m_hIconRefresh);
+
+    FillDriveList();
+    ShowDeviceInfo();
+    UpdateActionButtons();
 
     // Non-signalled even where an event of that name existed already.
     g_job.m_hStopEvent = CreateEventA(nullptr, TRUE, FALSE, "Event_Corvane");

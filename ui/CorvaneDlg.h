@@ -18,6 +18,12 @@ public:
     // What a starting job does to the rest of the dialog; nothing undoes it.
     void ApplyBusyLook();
     void ShowVersionLabel();
+    // The drive list built anew from the machine's removable cards.
+    void FillDriveList();
+    // The selected card's size into the size label and the job record.
+    void ShowDeviceInfo();
+    // Both action buttons as the selection allows; true with a selection.
+    bool UpdateActionButtons();
 
     CBitmap m_bmpBackupOn;
     CBitmap m_bmpRestoreOn;
@@ -53,6 +59,9 @@ protected:
     HCURSOR OnQueryDragIcon();
     void OnQuit();
     void OnBrowse();
+    void OnRefresh();
+    void OnSelchangeDrive();
+    void OnEditchangeDrive();
     BOOL OnHelpInfo(HELPINFO* pHelpInfo);
 
     DECLARE_MESSAGE_MAP()

@@ -110,6 +110,8 @@ struct SizeCase {
     ULONGLONG size;
 };
 
+void PrintTo(const SizeCase& c, std::ostream* os) { *os << c.name; }
+
 class ChunkingTest : public WorkerTest, public ::testing::WithParamInterface<SizeCase> {};
 
 TEST_P(ChunkingTest, BackupCopiesTheWholeCardAndRestoreWritesItBack) {
@@ -252,6 +254,8 @@ struct FaultCase {
 // Six chunks per pass: 5 whole and one of 1,000 bytes.
 constexpr ULONGLONG kFaultSize = 5 * kChunk + 1000;
 
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+
 class FaultTest : public WorkerTest, public ::testing::WithParamInterface<FaultCase> {};
 
 TEST_P(FaultTest, FailureIsFlaggedBeforeTheCounterEnds) {
@@ -327,6 +331,8 @@ struct FlipCase {
     BYTE kind;
     ULONGLONG offset;
 };
+
+void PrintTo(const FlipCase& c, std::ostream* os) { *os << c.name; }
 
 class FlipTest : public WorkerTest, public ::testing::WithParamInterface<FlipCase> {};
 
