@@ -312,6 +312,8 @@ public:
     BOOL Open(UINT nID);
     BOOL Play(UINT nFrom, UINT nTo, UINT nRep);
     BOOL Stop();
+    // Stops on that frame.
+    BOOL Seek(UINT nTo);
     BOOL Close();
 };
 

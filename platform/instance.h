@@ -16,6 +16,12 @@ void SetActivateHandler(std::function<void(const std::string& request)> handler)
 // process holds it.
 bool ActivateOtherInstance(const char* mutexName, const std::string& request);
 
+// While the thread that installed it waits without a time-out, the pump is
+// called with 0 once at the start, with 1 every few milliseconds, and with 2
+// at the end: the UI thread keeps showing what a worker asks it to (its
+// error box) while it waits for that worker.
+void SetWaitPump(std::function<void(int phase)> pump);
+
 // The name of the last named mutex this process found held by another
 // process; empty when none.
 std::string ContestedMutexName();

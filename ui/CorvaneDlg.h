@@ -24,6 +24,9 @@ public:
     void ShowDeviceInfo();
     // Both action buttons as the selection allows; true with a selection.
     bool UpdateActionButtons();
+    // The end of a job: the card let go, the animation stopped.
+    void ReleaseCard();
+    void StopAnimation();
 
     CBitmap m_bmpBackupOn;
     CBitmap m_bmpRestoreOn;
@@ -57,15 +60,24 @@ protected:
     void OnSysCommand(UINT nID, LPARAM lParam);
     void OnPaint();
     HCURSOR OnQueryDragIcon();
+    void OnBackup();
     void OnQuit();
     void OnBrowse();
     void OnRefresh();
+    void OnTimer(UINT_PTR nIDEvent);
+    void OnRestore();
     void OnSelchangeDrive();
     void OnEditchangeDrive();
     BOOL OnHelpInfo(HELPINFO* pHelpInfo);
 
+    void ShowProgress(ULONGLONG remaining);
+    void ShowJobMessage(UINT nID, LPCSTR lpszCaption, UINT nType);
+
     DECLARE_MESSAGE_MAP()
 };
+
+// The percentage a job shows with that many of its bytes left.
+int JobPercent(ULONGLONG total, ULONGLONG remaining);
 
 // The action buttons' states: 1 when the button is on.
 extern BYTE g_bBackupEnabled;

@@ -68,6 +68,14 @@ bool AnimationWidget::Stop() {
     return true;
 }
 
+bool AnimationWidget::Seek(UINT frame) {
+    if (frames_.empty()) return false;
+    timer_.stop();
+    frame_ = std::min((int)frame, (int)frames_.size() - 1);
+    update();
+    return true;
+}
+
 void AnimationWidget::Close() {
     timer_.stop();
     frames_.clear();

@@ -20,6 +20,7 @@ public:
     // Frames from..to (0xFFFF: the last), repeat times (-1: endlessly).
     bool Play(UINT from, UINT to, UINT repeat);
     bool Stop();
+    bool Seek(UINT frame);
     void Close();
 
     UINT Clip() const { return clip_; }

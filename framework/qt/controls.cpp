@@ -1,5 +1,6 @@
 // The framework's classes on the Qt backend.
 #include "framework/qt/animation.h"
+#include "framework/qt/picture_button.h"
 #include "framework/qt/qt_backend.h"
 
 #include <QApplication>
@@ -168,6 +169,10 @@ LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             m_hWnd->icon = icon;
             // One icon serves the title bar and the task bar alike.
             if (icon) m_hWnd->widget->setWindowIcon(icon->icon);
+            // The main window's big icon is the program's: the windows it
+            // owns (About box, message boxes, file dialog) show it too.
+            if (icon && wParam == ICON_BIG && m_hWnd->kind == ControlKind::Dialog && !m_hWnd->widget->parentWidget())
+                QApplication::setWindowIcon(icon->icon);
             return (LRESULT)previous;
         }
         case WM_ICONERASEBKGND: return 1;
@@ -266,33 +271,27 @@ HICON CWinApp::LoadIcon(UINT nIDResource) const {
 // ---- controls ---------------------------------------------------------------------
 
 HBITMAP CButton::SetBitmap(HBITMAP hBitmap) {
-    auto* button = widgetOf<QPushButton>(m_hWnd);
+    auto* button = widgetOf<qtfw::PictureButton>(m_hWnd);
     if (!button) return nullptr;
     HBITMAP previous = m_hWnd->bitmap;
     m_hWnd->bitmap = hBitmap;
-    if (hBitmap) {
-        button->setIcon(QIcon(hBitmap->pixmap));
-        button->setIconSize(hBitmap->pixmap.size());
-    } else {
-        button->setIcon(QIcon());
-    }
+    button->SetPicture(hBitmap ? hBitmap->pixmap : QPixmap());
     return previous;
 }
 
 HICON CButton::SetIcon(HICON hIcon) {
-    auto* button = widgetOf<QPushButton>(m_hWnd);
+    auto* button = widgetOf<qtfw::PictureButton>(m_hWnd);
     if (!button) return nullptr;
     HICON previous = m_hWnd->icon;
     m_hWnd->icon = hIcon;
+    QPixmap pixmap;
     if (hIcon) {
-        // An icon button shows the 32-pixel image.
+        // An icon button shows the image of the system's icon size.
         bool found = false;
-        QPixmap pixmap = qtfw::IconResource(hIcon->resourceId, 32, &found);
-        button->setIcon(QIcon(found ? pixmap : hIcon->pixmap));
-        button->setIconSize(found ? pixmap.size() : hIcon->pixmap.size());
-    } else {
-        button->setIcon(QIcon());
+        pixmap = qtfw::IconResource(hIcon->resourceId, GetSystemMetrics(SM_CXICON), &found);
+        if (!found) pixmap = hIcon->pixmap;
     }
+    button->SetPicture(pixmap);
     return previous;
 }
 
@@ -375,6 +374,11 @@ BOOL CAnimateCtrl::Play(UINT nFrom, UINT nTo, UINT nRep) {
 BOOL CAnimateCtrl::Stop() {
     auto* animation = widgetOf<qtfw::AnimationWidget>(m_hWnd);
     return animation && animation->Stop() ? TRUE : FALSE;
+}
+
+BOOL CAnimateCtrl::Seek(UINT nTo) {
+    auto* animation = widgetOf<qtfw::AnimationWidget>(m_hWnd);
+    return animation && animation->Seek(nTo) ? TRUE : FALSE;
 }
 
 BOOL CAnimateCtrl::Close() {

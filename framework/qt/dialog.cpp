@@ -314,6 +314,24 @@ void qtfw::InstallQtBackend() {
             qApp, [&] { answer = showBox(nullptr, text, caption, type); }, Qt::BlockingQueuedConnection);
         return answer;
     });
+    // Waiting for a worker, the dialogs take no input but a worker's box
+    // still shows and answers.
+    platform::SetWaitPump([](int phase) {
+        static std::vector<QPointer<QWidget>> disabled;
+        if (phase == 0) {
+            for (qtfw::DialogWindow* window : qtfw::OpenDialogs())
+                if (window->isEnabled()) {
+                    window->setEnabled(false);
+                    disabled.push_back(window);
+                }
+        } else if (phase == 1) {
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        } else {
+            for (auto& window : disabled)
+                if (window) window->setEnabled(true);
+            disabled.clear();
+        }
+    });
     platform::SetActivateHandler([](const std::string& request) {
         onGuiThread([request] {
             const bool restore = request.rfind("restore ", 0) == 0;

@@ -1,6 +1,7 @@
 // File, device and volume calls, passed to the installed backend.
 #include "platform/backend.h"
 #include "platform/core/handles.h"
+#include "platform/core/paths.h"
 
 #include <cstdio>
 #include <cstring>
@@ -63,6 +64,12 @@ void SetLastError(DWORD dwErrCode) { t_lastError = dwErrCode; }
 HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode, LPSECURITY_ATTRIBUTES,
                    DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE) {
     if (!pathFits(lpFileName)) return INVALID_HANDLE_VALUE;
+    // The device namespace holds drives and volumes only: anything else in
+    // it is no file of the host either.
+    if (std::strncmp(lpFileName, "\\\\.\\", 4) == 0 && ParseDevicePath(lpFileName).kind == DevicePath::None) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
     auto backend = backendOrFail();
     if (!backend) return INVALID_HANDLE_VALUE;
     auto file = backend->CreateFile(lpFileName, dwDesiredAccess, dwShareMode, dwCreationDisposition,

@@ -300,11 +300,34 @@ BOOL ResetEvent(HANDLE hEvent) {
     return TRUE;
 }
 
+namespace {
+std::mutex g_pumpLock;
+std::function<void(int)> g_waitPump;
+std::thread::id g_pumpThread;
+}  // namespace
+
+void platform::SetWaitPump(std::function<void(int)> pump) {
+    std::lock_guard<std::mutex> guard(g_pumpLock);
+    g_waitPump = std::move(pump);
+    g_pumpThread = std::this_thread::get_id();
+}
+
 DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
     auto object = LookupAs<Waiter>(hHandle);
     if (!object) {
         SetLastError(ERROR_INVALID_HANDLE);
         return WAIT_FAILED;
+    }
+    std::function<void(int)> pump;
+    if (dwMilliseconds == INFINITE) {
+        std::lock_guard<std::mutex> guard(g_pumpLock);
+        if (g_waitPump && g_pumpThread == std::this_thread::get_id()) pump = g_waitPump;
+    }
+    if (pump) {
+        pump(0);
+        while (!object->Wait(10)) pump(1);
+        pump(2);
+        return WAIT_OBJECT_0;
     }
     return object->Wait(dwMilliseconds) ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
 }
