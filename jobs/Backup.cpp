@@ -1,11 +1,8 @@
 // "CF -> IMG": the checks and questions before a backup, then its start.
-#include "device/DriveTable.h"
 #include "jobs/Launch.h"
 #include "transfer/TransferJob.h"
-#include "transfer/Workers.h"
 #include "ui/CorvaneDlg.h"
 
-#include <cstdio>
 #include <cstring>
 
 void CCorvaneDlg::OnBackup() {
@@ -47,25 +44,5 @@ void CCorvaneDlg::OnBackup() {
     ApplyBusyLook();
     g_job.m_nJobKind.store(JOB_BACKUP);
 
-    char szDevice[MAX_PATH] = {};
-    const int row = m_comboDrive.GetCurSel();
-    std::snprintf(szDevice, sizeof szDevice, "\\\\.\\PhysicalDrive%s",
-                  row >= 0 && row < DRIVE_TABLE_SIZE ? g_driveTable[row].szDriveNumber : "");
-    switch (StartTransferJob(JOB_BACKUP, szDevice)) {
-        case TRANSFER_STARTED: break;
-        case TRANSFER_DEVICE_IN_USE:
-            g_job.m_strMessage.LoadString(IDS_DRIVE_IN_USE);
-            MessageBox(g_job.m_strMessage, "Message", MB_OK | MB_ICONINFORMATION);
-            return;
-        case TRANSFER_DEVICE_NOT_OPENED:
-        case TRANSFER_NO_WORKER:
-            g_job.m_strMessage.LoadString(IDS_BACKUP_FAILED);
-            MessageBox(g_job.m_strMessage, "Error", MB_OK | MB_ICONERROR);
-            return;
-    }
-
-    SetTimer(TIMER_BACKUP, TRANSFER_TIMER_PERIOD, nullptr);
-    SetDlgItemText(IDC_STATUS, "Reading...");
-    m_animation.Open(IDR_AVI_BACKUP);
-    m_animation.Play(0, 0xFFFF, (UINT)-1);
+    LaunchJob(JOB_BACKUP, IDS_BACKUP_FAILED, TIMER_BACKUP, "Reading...", IDR_AVI_BACKUP);
 }

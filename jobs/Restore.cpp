@@ -2,10 +2,8 @@
 #include "device/DriveTable.h"
 #include "jobs/Launch.h"
 #include "transfer/TransferJob.h"
-#include "transfer/Workers.h"
 #include "ui/CorvaneDlg.h"
 
-#include <cstdio>
 #include <cstring>
 
 void CCorvaneDlg::OnRestore() {
@@ -40,25 +38,5 @@ void CCorvaneDlg::OnRestore() {
 
     ApplyBusyLook();
 
-    char szDevice[MAX_PATH] = {};
-    const int selected = m_comboDrive.GetCurSel();
-    std::snprintf(szDevice, sizeof szDevice, "\\\\.\\PhysicalDrive%s",
-                  selected >= 0 && selected < DRIVE_TABLE_SIZE ? g_driveTable[selected].szDriveNumber : "");
-    switch (StartTransferJob(JOB_RESTORE, szDevice)) {
-        case TRANSFER_STARTED: break;
-        case TRANSFER_DEVICE_IN_USE:
-            g_job.m_strMessage.LoadString(IDS_DRIVE_IN_USE);
-            MessageBox(g_job.m_strMessage, "Message", MB_OK | MB_ICONINFORMATION);
-            return;
-        case TRANSFER_DEVICE_NOT_OPENED:
-        case TRANSFER_NO_WORKER:
-            g_job.m_strMessage.LoadString(IDS_RESTORE_FAILED);
-            MessageBox(g_job.m_strMessage, "Error", MB_OK | MB_ICONERROR);
-            return;
-    }
-
-    SetTimer(TIMER_RESTORE, TRANSFER_TIMER_PERIOD, nullptr);
-    SetDlgItemText(IDC_STATUS, "Writing...");
-    m_animation.Open(IDR_AVI_RESTORE);
-    m_animation.Play(0, 0xFFFF, (UINT)-1);
+    LaunchJob(JOB_RESTORE, IDS_RESTORE_FAILED, TIMER_RESTORE, "Writing...", IDR_AVI_RESTORE);
 }

@@ -69,13 +69,7 @@ DWORD WINAPI BackupThreadProc(LPVOID) {
     g_job.m_hImageFile = CreateFileA(g_job.m_szImagePath, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                      CREATE_ALWAYS, 0, nullptr);
     if (g_job.m_hImageFile == INVALID_HANDLE_VALUE) {
-        DWORD returned = 0;
-        DeviceIoControl(g_job.m_hDevice, FSCTL_UNLOCK_VOLUME, nullptr, 0, nullptr, 0, &returned, nullptr);
-        worker::ShowError(IDS_BACKUP_FAILED);
-        g_job.m_nJobKind.store(JOB_NONE);
-        g_job.m_bFailed.store(1);
-        g_job.m_dwReadRemaining.store(0);
-        g_job.m_hBackupThread.store(nullptr);
+        worker::ImageNotOpened(IDS_BACKUP_FAILED, g_job.m_dwReadRemaining, g_job.m_hBackupThread);
         return 0;
     }
 

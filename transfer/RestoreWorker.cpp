@@ -69,13 +69,7 @@ DWORD WINAPI RestoreThreadProc(LPVOID) {
     // no sharing, so nobody changes it while it is written out.
     g_job.m_hImageFile = CreateFileA(g_job.m_szImagePath, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (g_job.m_hImageFile == INVALID_HANDLE_VALUE) {
-        DWORD returned = 0;
-        DeviceIoControl(g_job.m_hDevice, FSCTL_UNLOCK_VOLUME, nullptr, 0, nullptr, 0, &returned, nullptr);
-        worker::ShowError(IDS_RESTORE_FAILED);
-        g_job.m_nJobKind.store(JOB_NONE);
-        g_job.m_bFailed.store(1);
-        g_job.m_dwWriteRemaining.store(0);
-        g_job.m_hRestoreThread.store(nullptr);
+        worker::ImageNotOpened(IDS_RESTORE_FAILED, g_job.m_dwWriteRemaining, g_job.m_hRestoreThread);
         return 0;
     }
 

@@ -38,6 +38,10 @@ private:
 // The worker's own error box: its text in its own buffer, no owner window.
 void ShowError(UINT stringId);
 
+// The image file would not open: the card is unlocked, the worker's own box
+// says so, and the job ends as failed with no kind.
+void ImageNotOpened(UINT stringId, std::atomic<ULONGLONG>& counter, std::atomic<HANDLE>& thread);
+
 // Lets the dialog's thread run between chunks.
 void Yield();
 

@@ -70,6 +70,9 @@ protected:
     void OnEditchangeDrive();
     BOOL OnHelpInfo(HELPINFO* pHelpInfo);
 
+    // Opens and locks the selected card, starts the job's worker, its timer,
+    // status and animation; reports a card that will not open or lock.
+    void LaunchJob(BYTE nJobKind, UINT nFailedId, UINT_PTR nTimer, LPCSTR lpszStatus, UINT nClip);
     void ShowProgress(ULONGLONG remaining);
     void ShowJobMessage(UINT nID, LPCSTR lpszCaption, UINT nType);
 
