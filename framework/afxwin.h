@@ -322,6 +322,10 @@ public:
     BOOL Create(CWnd* pParentWnd, DWORD dwStyle = 0);
     BOOL AddTool(CWnd* pWnd, LPCSTR lpszText, LPCRECT lpRectTool = nullptr, UINT_PTR nIDTool = 0);
     void RelayEvent(MSG* pMsg);
+
+private:
+    // The tips are the controls' own; there is no window of the tooltip's.
+    bool m_bCreated = false;
 };
 
 class CPaintDC : public CDC {

@@ -53,7 +53,8 @@ bool Exists(CDialog& dialog, int id);
 std::string Text(CDialog& dialog, int id);
 bool Enabled(CDialog& dialog, int id);
 bool Visible(CDialog& dialog, int id);
-// The resource id of the bitmap or icon a button shows; 0 for none.
+// The resource id of the bitmap or icon a button or icon static shows; 0
+// for none.
 UINT ImageId(CDialog& dialog, int id);
 std::string ToolTip(CDialog& dialog, int id);
 std::vector<std::string> Items(CDialog& dialog, int id);
@@ -70,6 +71,22 @@ Animation AnimationState(CDialog& dialog, int id);
 // The control's rectangle within the dialog, in pixels.
 RECT ControlRect(CDialog& dialog, int id);
 std::string Title(CDialog& dialog);
+
+// Every control in template order, unnamed statics included, as the user
+// sees it.
+struct ControlState {
+    int id;
+    std::string className;  // the template's: "BUTTON", "STATIC", ...
+    std::string text;
+    bool enabled;
+    bool visible;
+    UINT image;  // as ImageId
+    std::string toolTip;
+    RECT rect;
+
+    bool operator==(const ControlState& other) const;
+};
+std::vector<ControlState> Controls(CDialog& dialog);
 
 // Renders the dialog, as it is now, into a PNG file.
 bool Screenshot(CDialog& dialog, const std::string& path);

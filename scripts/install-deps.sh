@@ -9,7 +9,8 @@ packages=(
   zlib1g-dev
   qt6-base-dev libgl-dev
   fonts-dejavu-core fonts-noto-cjk
-  xvfb xauth
+  xvfb xauth xdotool imagemagick
+  desktop-file-utils
   e2fsprogs dosfstools util-linux
 )
 

@@ -1,5 +1,5 @@
-// Renders the main dialog and the About box to PNG files, in the language
-// the environment chooses (LANG=ja_JP.UTF-8 for Japanese):
+// Renders the main dialog, the About box and a notice to PNG files, in the
+// language the environment chooses (LANG=ja_JP.UTF-8 for Japanese):
 //
 //   corvane-screenshots <folder> [suffix]
 //
@@ -14,6 +14,9 @@
 #include "ui/CorvaneDlg.h"
 
 #include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 
 #include <cstdio>
 #include <string>
@@ -48,6 +51,24 @@ int main(int argc, char** argv) {
     });
     fwtest::SystemCommand(dialog, IDM_ABOUTBOX);
     fwtest::SetModalHandler(nullptr);
+
+    // A notice as the dialog shows it, its text in the environment's
+    // language: the real box, photographed and closed once it is up.
+    QTimer shutter;
+    bool shot = false;
+    QObject::connect(&shutter, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        QApplication::processEvents();
+        shot = box->grab().save(QString::fromStdString(folder + "/box" + suffix + ".png"), "PNG");
+        box->button(QMessageBox::Ok)->click();
+    });
+    shutter.start(10);
+    CString notice;
+    notice.LoadString(IDS_EJECT_CARD);
+    dialog.MessageBox(notice, "Message", MB_OK | MB_ICONINFORMATION);
+    shutter.stop();
+    ok = shot && ok;
     fwtest::Close(dialog);
     if (!ok) std::fprintf(stderr, "a screenshot could not be written into %s\n", folder.c_str());
     return ok ? 0 : 1;

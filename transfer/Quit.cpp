@@ -19,7 +19,9 @@ void CCorvaneDlg::OnQuit() {
         // closed and kept by its completion: nothing is left to stop.
         if (g_job.m_nJobKind.load() != JOB_NONE) {
             // A backup whose comparison came through is complete: it is kept.
-            const bool verified = kind == JOB_BACKUP && g_job.m_dwCompareRemaining.load() == 0 &&
+            // Only a backup that got its card open ever compared anything.
+            const bool cardOpen = g_job.m_hDevice != nullptr && g_job.m_hDevice != INVALID_HANDLE_VALUE;
+            const bool verified = kind == JOB_BACKUP && cardOpen && g_job.m_dwCompareRemaining.load() == 0 &&
                                   g_job.m_bFailed.load() == 0;
             // No tick may finish the job while Quit waits for its worker.
             KillTimer(TIMER_BACKUP);

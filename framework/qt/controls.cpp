@@ -390,12 +390,12 @@ BOOL CAnimateCtrl::Close() {
 
 // Tooltips are the widgets' own; the control only hands out the texts.
 BOOL CToolTipCtrl::Create(CWnd* pParentWnd, DWORD) {
-    m_hWnd = pParentWnd ? pParentWnd->m_hWnd : nullptr;
-    return m_hWnd ? TRUE : FALSE;
+    m_bCreated = pParentWnd && pParentWnd->m_hWnd;
+    return m_bCreated ? TRUE : FALSE;
 }
 
 BOOL CToolTipCtrl::AddTool(CWnd* pWnd, LPCSTR lpszText, LPCRECT, UINT_PTR) {
-    if (!m_hWnd || !pWnd || !pWnd->m_hWnd || !pWnd->m_hWnd->widget) return FALSE;
+    if (!m_bCreated || !pWnd || !pWnd->m_hWnd || !pWnd->m_hWnd->widget) return FALSE;
     pWnd->m_hWnd->toolTip = FromAnsi(lpszText);
     pWnd->m_hWnd->widget->setToolTip(pWnd->m_hWnd->toolTip);
     return TRUE;

@@ -6,12 +6,19 @@
 #include "platform/instance.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QScreen>
 #include <QThread>
 
+#include <algorithm>
 #include <cstring>
+#include <future>
 #include <mutex>
 
 namespace {
@@ -196,12 +203,48 @@ namespace {
 HWND__ g_otherInstance;
 std::string g_otherTitle;
 
+// Carries calls from other threads to the UI thread. The calls wait in our
+// own queue under a std::mutex, so that the hand-over is one the thread
+// sanitizer sees (Qt's event queue is not instrumented); Qt's event only
+// wakes the UI thread to run them.
+class Courier : public QObject {
+public:
+    void Post(std::function<void()> call) {
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            calls_.push_back(std::move(call));
+        }
+        QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+    }
+
+protected:
+    void customEvent(QEvent*) override {
+        std::vector<std::function<void()>> calls;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            calls.swap(calls_);
+        }
+        for (auto& call : calls) call();
+    }
+
+private:
+    std::mutex lock_;
+    std::vector<std::function<void()>> calls_;
+};
+
+// Made on the UI thread, by InstallQtBackend, before any other thread can
+// post; it lives as long as the process.
+Courier* courier() {
+    static Courier* made = new Courier;
+    return made;
+}
+
 void onGuiThread(std::function<void()> call) {
     if (!qApp) return;
     if (QThread::currentThread() == qApp->thread())
         call();
     else
-        QMetaObject::invokeMethod(qApp, std::move(call), Qt::QueuedConnection);
+        courier()->Post(std::move(call));
 }
 
 }  // namespace
@@ -264,12 +307,29 @@ BOOL PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
 
 namespace {
 
+// A box breaks its text only where the text does, as long as its longest
+// line fits well on the screen; Qt's own wrapping would break a sentence of
+// one line after a few words.
+void keepLines(QMessageBox& box) {
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    if (!label) return;
+    const QScreen* screen = box.screen() ? box.screen() : QGuiApplication::primaryScreen();
+    const int room = screen ? screen->availableGeometry().width() * 5 / 8 : 640;
+    QFontMetrics metrics(label->font());
+    int widest = 0;
+    for (const QString& line : box.text().split('\n')) widest = std::max(widest, metrics.horizontalAdvance(line));
+    // Qt decides on wrapping as the box is shown; a label that needs the
+    // width of its longest line gets it.
+    label->setMinimumWidth(std::min(widest + 1, room));
+}
+
 int showBox(HWND owner, const std::string& text, const std::string& caption, UINT type) {
     QWidget* parent = owner && owner->widget ? owner->widget->window() : nullptr;
     QMessageBox box(parent);
     box.setWindowTitle(qtfw::FromAnsi(caption.c_str()));
     box.setTextFormat(Qt::PlainText);
     box.setText(qtfw::FromAnsi(text.c_str()));
+    keepLines(box);
     switch (type & 0xF0) {
         case MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;
         case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
@@ -305,14 +365,15 @@ int showBox(HWND owner, const std::string& text, const std::string& caption, UIN
 }  // namespace
 
 void qtfw::InstallQtBackend() {
+    courier();
     platform::SetMessageBoxHandler([](HWND owner, const std::string& text, const std::string& caption, UINT type) {
         if (!qApp) return (type & 0x0F) == MB_YESNO ? IDNO : IDOK;
         if (QThread::currentThread() == qApp->thread()) return showBox(owner, text, caption, type);
         // A worker's box is shown by the UI thread; the worker waits for it.
-        int answer = IDOK;
-        QMetaObject::invokeMethod(
-            qApp, [&] { answer = showBox(nullptr, text, caption, type); }, Qt::BlockingQueuedConnection);
-        return answer;
+        auto answer = std::make_shared<std::promise<int>>();
+        std::future<int> shown = answer->get_future();
+        onGuiThread([=] { answer->set_value(showBox(nullptr, text, caption, type)); });
+        return shown.get();
     });
     // Waiting for a worker, the dialogs take no input but a worker's box
     // still shows and answers.

@@ -81,6 +81,8 @@ public:
 
     HWND Handle() { return &self_; }
     HWND Control(int id);
+    // Every control, in template order.
+    const std::vector<std::unique_ptr<HWND__>>& Controls() const { return controls_; }
     CDialog* Owner() const { return owner_; }
     const DialogTemplate& Template() const { return tmpl_; }
     HMENU WindowMenu() { return &menu_; }

@@ -100,11 +100,30 @@ bool Visible(CDialog& dialog, int id) {
     return hwnd && hwnd->widget && hwnd->widget->isVisible();
 }
 
-UINT ImageId(CDialog& dialog, int id) {
-    HWND hwnd = control(dialog, id);
+namespace {
+
+UINT imageOf(HWND hwnd, UINT templateImage) {
     if (!hwnd) return 0;
+    if (hwnd->kind == qtfw::ControlKind::Static) {
+        auto* label = qobject_cast<QLabel*>(hwnd->widget.data());
+        return (hwnd->style & 0x1F) == SS_ICON && label && !label->pixmap().isNull() ? templateImage : 0;
+    }
     if (hwnd->style & BS_BITMAP) return hwnd->bitmap ? hwnd->bitmap->resourceId : 0;
     return hwnd->icon ? hwnd->icon->resourceId : 0;
+}
+
+UINT templateImage(qtfw::DialogWindow* window, HWND hwnd) {
+    const auto& controls = window->Controls();
+    for (size_t i = 0; i < controls.size() && i < window->Template().controlCount; ++i)
+        if (controls[i].get() == hwnd) return window->Template().controls[i].imageId;
+    return 0;
+}
+
+}  // namespace
+
+UINT ImageId(CDialog& dialog, int id) {
+    HWND hwnd = control(dialog, id);
+    return hwnd ? imageOf(hwnd, templateImage(windowOf(dialog), hwnd)) : 0;
 }
 
 std::string ToolTip(CDialog& dialog, int id) {
@@ -149,6 +168,31 @@ RECT ControlRect(CDialog& dialog, int id) {
 std::string Title(CDialog& dialog) {
     qtfw::DialogWindow* window = windowOf(dialog);
     return window ? qtfw::ToAnsi(window->windowTitle()) : std::string();
+}
+
+bool ControlState::operator==(const ControlState& o) const {
+    return id == o.id && className == o.className && text == o.text && enabled == o.enabled && visible == o.visible &&
+           image == o.image && toolTip == o.toolTip && rect.left == o.rect.left && rect.top == o.rect.top &&
+           rect.right == o.rect.right && rect.bottom == o.rect.bottom;
+}
+
+std::vector<ControlState> Controls(CDialog& dialog) {
+    std::vector<ControlState> states;
+    qtfw::DialogWindow* window = windowOf(dialog);
+    if (!window) return states;
+    const auto& controls = window->Controls();
+    for (size_t i = 0; i < controls.size() && i < window->Template().controlCount; ++i) {
+        HWND hwnd = controls[i].get();
+        const DialogControl& c = window->Template().controls[i];
+        CString text;
+        CWnd::FromHandle(hwnd)->GetWindowText(text);
+        QWidget* w = hwnd->widget;
+        const QRect r = w ? w->geometry() : QRect();
+        states.push_back({hwnd->id, c.className, (LPCSTR)text, w && w->isEnabled(), w && w->isVisible(),
+                          imageOf(hwnd, c.imageId), w ? qtfw::ToAnsi(w->toolTip()) : std::string(),
+                          RECT{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()}});
+    }
+    return states;
 }
 
 bool Screenshot(CDialog& dialog, const std::string& path) {

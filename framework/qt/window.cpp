@@ -1,5 +1,6 @@
 // Dialogs built from their templates, and the controls on them, in Qt.
 #include "framework/qt/animation.h"
+#include "framework/qt/picture_button.h"
 #include "framework/qt/qt_backend.h"
 
 #include "framework/images.h"
@@ -196,14 +197,22 @@ HWND DialogWindow::addControl(const DialogControl& c, const QFont& font) {
             break;
         }
         case ControlKind::PushButton: {
-            auto* button = new QPushButton(this);
+            // A button that shows a picture does not draw its text.
+            const bool picture = (c.style & (BS_BITMAP | BS_ICON)) != 0;
+            QPushButton* button = picture ? new PictureButton(this) : new QPushButton(this);
             button->setAutoDefault(false);
             button->setDefault(false);
-            // A button that shows a picture does not draw its text.
-            if (!(c.style & (BS_BITMAP | BS_ICON))) button->setText(text);
+            if (!picture) button->setText(text);
             const int id = c.id;
-            connect(button, &QPushButton::clicked, this,
-                    [this, id, raw] { Deliver(WM_COMMAND, MAKELPARAM(id, BN_CLICKED), (LPARAM)raw); });
+            connect(button, &QPushButton::clicked, this, [this, id, raw] {
+                if (Deliver(WM_COMMAND, MAKELPARAM(id, BN_CLICKED), (LPARAM)raw)) return;
+                // What the dialog's own map does with the two commands every
+                // dialog knows, when the program's map does not take them.
+                if (id == IDOK)
+                    CallOnOK(*owner_);
+                else if (id == IDCANCEL)
+                    CallOnCancel(*owner_);
+            });
             widget = button;
             break;
         }
