@@ -77,6 +77,13 @@ int main(int argc, char** argv) {
     platform::sim::CardSpec system;
     system.removable = false;
     system.storage = platform::sim::MemoryStorage(1 << 20);
+    // The system disk has a signature of its own: a blank card (signature 0)
+    // must not be taken for a volume of it.
+    BYTE mbr[512] = {};
+    for (int i = 0; i < 4; ++i) mbr[440 + i] = (BYTE)(0x5C5C5C5Cu >> (8 * i));
+    mbr[510] = 0x55;
+    mbr[511] = 0xAA;
+    system.storage->Write(0, mbr, sizeof mbr);
     system.letters = {'C'};
     world->AddDrive(0, system);
     platform::sim::CardSpec cardE;
