@@ -3,8 +3,8 @@
 //
 //   corvane-screenshots <folder> [suffix]
 //
-// The world is simulated: without cards unless CORVANE_SHOT_CARD is set, in
-// which case an "E Drive" card of 64 MiB is inserted.
+// The world is simulated, without cards: the dialog as it opens on a
+// machine with no card reader. (tools/running-backup-shot.sh shows a job.)
 #include "app/AboutDlg.h"
 #include "framework/qt/qt_backend.h"
 #include "framework/testing.h"
