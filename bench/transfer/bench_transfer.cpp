@@ -98,8 +98,7 @@ int main(int argc, char** argv) {
                 return 1;
             }
             nodes[i] = loop[i]->path();
-            m.AddDisk({.name = i ? "sdy" : "sdx", .bytes = size, .removable = true, .nodeTarget = nodes[i],
-                       .dev = loop[i]->dev()});
+            AddLoopCard(m, i ? "sdy" : "sdx", *loop[i], size);
         } else {
             nodes[i] = cards[i];
             m.AddDisk({.name = i ? "sdy" : "sdx", .bytes = size, .removable = true, .nodeTarget = nodes[i]});

@@ -341,6 +341,14 @@ private:
     std::string path_;
 };
 
+// A loop device posing as a removable card of the made-up machine, whose
+// use the machine's real mount table tells (that is where a loop device's
+// file systems are mounted).
+inline void AddLoopCard(FakeMachine& m, const std::string& name, const LoopDevice& loop, uint64_t bytes) {
+    m.roots.mountTable = "/proc/self/mounts";
+    m.AddDisk({.name = name, .bytes = bytes, .removable = true, .nodeTarget = loop.path(), .dev = loop.dev()});
+}
+
 // A file system mounted for the length of a test.
 class Mounted {
 public:

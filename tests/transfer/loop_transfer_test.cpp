@@ -28,11 +28,8 @@ protected:
             loops[i] = std::make_unique<LoopDevice>(backing[i], false);
             ASSERT_TRUE(loops[i]->ok()) << "no loop device could be attached";
         }
-        m.roots.mountTable = "/proc/self/mounts";
-        m.AddDisk({.name = "sdx", .bytes = kSize, .removable = true, .nodeTarget = loops[0]->path(),
-                   .dev = loops[0]->dev()});
-        m.AddDisk({.name = "sdy", .bytes = kSize, .removable = true, .nodeTarget = loops[1]->path(),
-                   .dev = loops[1]->dev()});
+        AddLoopCard(m, "sdx", *loops[0], kSize);
+        AddLoopCard(m, "sdy", *loops[1], kSize);
         m.Install();
         g_job.m_hStopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         g_job.m_hBackupThread = nullptr;
